@@ -1,0 +1,114 @@
+// Command-line test helper: fork, redirect, exec, wait, collect.
+#include "cli_harness.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
+#include <sys/wait.h>
+#include <unistd.h>
+
+namespace {
+
+std::string MakeTempDir() {
+    const char* base = getenv("TMPDIR");
+    std::string pattern =
+        std::string(base != nullptr && *base != '\0' ? base : "/tmp") + "/toolkit-test-XXXXXX";
+    if (mkdtemp(pattern.data()) == nullptr) {
+        throw std::runtime_error("mkdtemp failed");
+    }
+    return pattern;
+}
+
+void Redirect(const std::string& path, int flags, int target) {
+    int fd = open(path.c_str(), flags, 0644);
+    if (fd < 0 || dup2(fd, target) < 0) {
+        _exit(125);
+    }
+    close(fd);
+}
+
+} // namespace
+
+TempDir::TempDir() : path(MakeTempDir()) {}
+
+TempDir::~TempDir() {
+    std::error_code ignored;
+    std::filesystem::remove_all(path, ignored);
+}
+
+void WriteFile(const std::string& path, const std::string& bytes) {
+    std::ofstream file(path, std::ios::binary | std::ios::trunc);
+    file.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    if (!file) {
+        throw std::runtime_error("cannot write " + path);
+    }
+}
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream file(path, std::ios::binary);
+    if (!file) {
+        throw std::runtime_error("cannot read " + path);
+    }
+    return std::string(std::istreambuf_iterator<char>(file), std::istreambuf_iterator<char>());
+}
+
+bool FileExists(const std::string& path) {
+    return access(path.c_str(), F_OK) == 0;
+}
+
+std::vector<std::string> ListDir(const std::string& path) {
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(path)) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
+                     const std::string& workDir, const RunOptions& options) {
+    // The captures live outside the working directory, which the tests inspect.
+    TempDir capture;
+    std::string inPath = capture.File("stdin");
+    std::string outPath = options.stdoutPath.empty() ? capture.File("stdout") : options.stdoutPath;
+    std::string errPath = capture.File("stderr");
+    WriteFile(inPath, options.stdinData);
+
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(program.c_str()));
+    for (const std::string& arg : args) {
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    }
+    argv.push_back(nullptr);
+
+    fflush(nullptr);
+    pid_t pid = fork();
+    if (pid < 0) {
+        throw std::runtime_error("fork failed");
+    }
+    if (pid == 0) {
+        if (chdir(workDir.c_str()) != 0) {
+            _exit(125);
+        }
+        Redirect(inPath, O_RDONLY, 0);
+        Redirect(outPath, O_WRONLY | O_CREAT | O_TRUNC, 1);
+        Redirect(errPath, O_WRONLY | O_CREAT | O_TRUNC, 2);
+        execv(program.c_str(), argv.data());
+        _exit(127);
+    }
+    int wstatus = 0;
+    if (waitpid(pid, &wstatus, 0) != pid) {
+        throw std::runtime_error("waitpid failed");
+    }
+
+    RunResult result;
+    result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+    result.out = options.stdoutPath.empty() ? ReadFile(outPath) : std::string();
+    result.err = ReadFile(errPath);
+    return result;
+}
