@@ -41,6 +41,16 @@ void FatalError(const char* message) {
     exit(1);
 }
 
+FILE* OpenInputFile(const char* name) {
+    FILE* file = fopen(name, "rb");
+    struct stat status;
+    if (file != nullptr && fstat(fileno(file), &status) == 0 && S_ISDIR(status.st_mode)) {
+        fclose(file);
+        return nullptr;
+    }
+    return file;
+}
+
 FILE* CreateOutputFile(const char* name, const char* mode) {
     if (outputFileCount == maxOutputFiles) {
         FatalError("erreur allocation");

@@ -12,6 +12,10 @@ constexpr int64_t blockSize = 16384;
 // exits with status 1.
 [[noreturn]] void FatalError(const char* message);
 
+// Opens an input for reading in binary mode; a directory counts as a file that cannot be opened
+// (the system would open it and then fail every read). Returns nullptr on failure.
+FILE* OpenInputFile(const char* name);
+
 // Opens an output for writing and remembers it, so that FatalError removes it when it is a
 // regular file: a run that fails must not leave a half-written result that looks complete.
 // Returns nullptr when the file cannot be opened.

@@ -35,7 +35,7 @@ SymbolNode* NewNode() {
 } // namespace
 
 SymbolNode* BuildHistogram(const char* name, int64_t count) {
-    FILE* file = fopen(name, "rb");
+    FILE* file = OpenInputFile(name);
     if (file == nullptr) {
         FatalError("fichier non ouvert");
     }

@@ -25,7 +25,7 @@ void CheckSettings() {
 }
 
 int64_t InputSize() {
-    FILE* file = fopen(inputName, "rb");
+    FILE* file = OpenInputFile(inputName);
     if (file == nullptr) {
         FatalError("fichier non ouvert");
     }

@@ -22,7 +22,7 @@ void MapBlock(const uint8_t* codeTable, const uint8_t* in, uint8_t* out, int64_t
 
 void WriteQuantized(const char* input, const char* output, int64_t count, const SymbolNode* list,
                     const double* levels) {
-    FILE* in = fopen(input, "rb");
+    FILE* in = OpenInputFile(input);
     if (in == nullptr) {
         FatalError("fichier non ouvert");
     }

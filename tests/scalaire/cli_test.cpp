@@ -3,6 +3,7 @@
 #include <fcntl.h>
 #include <gtest/gtest.h>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -122,6 +123,7 @@ TEST_F(Scalaire, OneValueWithOneLevelStopsAfterOnePass) {
 TEST_F(Scalaire, RefusalsBeforeTheDesign) {
     WriteFile(dir.File("in.raw"), std::string("\x00\x0a\x14\x1e", 4));
     WriteFile(dir.File("empty.raw"), "");
+    mkdir(dir.File("folder").c_str(), 0755);
     struct Case {
         std::vector<std::string> args;
         const char* message;
@@ -130,6 +132,7 @@ TEST_F(Scalaire, RefusalsBeforeTheDesign) {
         {{}, "fichier non ouvert"},
         {{"-sout.raw"}, "fichier non ouvert"},
         {{"-emissing.raw", "-sout.raw"}, "fichier non ouvert"},
+        {{"-efolder", "-sout.raw"}, "fichier non ouvert"},
         {{"-N0", "-emissing.raw", "-sout.raw"}, "N doit etre different de 0"},
         {{"-N-3", "-ein.raw", "-sout.raw"}, "N doit etre positif"},
         {{"-n-1", "-ein.raw", "-sout.raw"}, "n doit etre positif ou nul"},
@@ -142,7 +145,7 @@ TEST_F(Scalaire, RefusalsBeforeTheDesign) {
         RunResult r = Run(c.args);
         EXPECT_EQ(r.err, Framed(c.message)) << c.message;
         EXPECT_EQ(r.status, 1) << c.message;
-        EXPECT_EQ(ListDir(dir.path), (std::vector<std::string>{"empty.raw", "in.raw"}));
+        EXPECT_EQ(ListDir(dir.path), (std::vector<std::string>{"empty.raw", "folder", "in.raw"}));
         EXPECT_EQ(ReadFile(dir.File("in.raw")), std::string("\x00\x0a\x14\x1e", 4));
     }
 }
