@@ -1,6 +1,5 @@
 // Command-line tests of scalaire: whole runs, printouts byte for byte, failures and the files
 // they leave.
-#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <string>
 #include <sys/stat.h>
@@ -209,23 +208,6 @@ TEST_F(Scalaire, LongNamesAreUsedWhole) {
     EXPECT_EQ(r.err.substr(0, 26 + 16 + 202),
               "taille fichier: 4 octets \nfichier traite: " + in + " \n");
     EXPECT_EQ(ReadFile(dir.File(out)), std::string("\x05\x05\x19\x19", 4));
-}
-
-// A sparse file just over 2 GiB whose only non-zero byte lies past 2^31: its size and its
-// histogram must come out whole.
-TEST_F(Scalaire, FileOverTwoGibibytesIsProcessedWhole) {
-    std::string path = dir.File("big.raw");
-    const long size = (1L << 31) + 2;
-    WriteFile(path, "");
-    ASSERT_EQ(truncate(path.c_str(), size), 0);
-    int fd = open(path.c_str(), O_WRONLY);
-    ASSERT_GE(fd, 0);
-    ASSERT_EQ(pwrite(fd, "\xc8", 1, size - 1), 1);
-    close(fd);
-    RunResult r = Run({"-ebig.raw", "-s/dev/null", "-N2"});
-    EXPECT_EQ(r.status, 0);
-    EXPECT_EQ(r.err.substr(0, Header(size, "big.raw", 2, 0, 200).size()),
-              Header(size, "big.raw", 2, 0, 200));
 }
 
 } // namespace
