@@ -34,3 +34,34 @@ for distance in 0 1 2; do
         echo "    -> $out/$name.raw ($(size "$out/$name.raw"))"
     done
 done
+
+echo
+echo "== tripal: fixed 3-3-2 coding of the astronaut plane set (512 x 512 colour)"
+# The base name is shared by the planes and the outputs: the planes are copied next to them.
+mkdir -p "$out/tripal"
+for plane in r v b; do
+    cp "samples/astronaut$plane.ima" "$out/tripal/astronaut$plane.ima"
+done
+base=$out/tripal/astronaut
+run tripal.txt "$bin/tripal" "-f$base" -c512 -l512
+bytes() {
+    od -An -v -tu1 -w1 "$1"
+}
+echo "    $(bytes "$base"s.ima | sort -u | wc -l) of the 256 codes used"
+# Each pixel decoded through the palette file, against the original samples.
+paste <(bytes "${base}r.ima") <(bytes "${base}v.ima") <(bytes "${base}b.ima") \
+    <(bytes "${base}s.ima") | awk -v lut="$base.lut" '
+    BEGIN { for (i = 0; i < 768; i++) { getline line < lut; level[i] = line } }
+    {
+        for (c = 0; c < 3; c++) { d = $(c + 1) - level[c * 256 + $4]; error[c] += d * d }
+        n++
+    }
+    END {
+        split("red green blue", name, " ")
+        for (c = 0; c < 3; c++) {
+            mse = error[c] / n
+            printf "    %s: mean squared error %.2f, PSNR %.2f dB\n", name[c + 1], mse,
+                10 * log(255 * 255 / mse) / log(10)
+        }
+    }'
+echo "    -> ${base}s.ima ($(size "${base}s.ima")), $base.lut ($(wc -l < "$base.lut") lines)"
