@@ -26,7 +26,11 @@ void SetBinaryMode(FILE* stream) {
 
 void PreferLargePages(void* block, size_t bytes) {
 #if defined(__linux__) && defined(MADV_HUGEPAGE)
+    // Under 16 MiB a partly used large page would cost more memory than the faults it saves.
     const uintptr_t largePage = 2u << 20;
+    if (bytes < (16u << 20)) {
+        return;
+    }
     uintptr_t start = (reinterpret_cast<uintptr_t>(block) + largePage - 1) & ~(largePage - 1);
     uintptr_t end = (reinterpret_cast<uintptr_t>(block) + bytes) & ~(largePage - 1);
     if (end > start) {

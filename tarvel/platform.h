@@ -18,6 +18,6 @@ extern jmp_buf budgetJump;
 // Switches a standard stream to binary mode (a no-op where text and binary are the same).
 void SetBinaryMode(FILE* stream);
 
-// Asks for large pages over a big zero-filled block: one fault then maps 2 MiB instead of
-// 4 KiB. Only a hint; where the system has no such thing it does nothing.
+// Asks for large pages over a zero-filled block of 16 MiB or more: one fault then maps 2 MiB
+// instead of 4 KiB. Only a hint; where the system has no such thing it does nothing.
 void PreferLargePages(void* block, size_t bytes);

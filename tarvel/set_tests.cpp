@@ -23,25 +23,53 @@ static inline bool HasOffspring(int32_t row, int32_t col) {
     return row < halfHeight && col < halfWidth;
 }
 
-// Every offspring lies to the right of or below its parent, never both coordinates equal, so
+// Entry of a lowest-band point from its four offspring, none of which is in the lowest band.
+static float LowestBandMaximum(int32_t row, int32_t col) {
+    int32_t rows[4];
+    int32_t cols[4];
+    float maximum = 0;
+    if (Offspring(rows, cols, row, col) != 0) {
+        for (int k = 0; k < 4; k++) {
+            if (rows[k] < halfHeight && cols[k] < halfWidth) {
+                Raise(maximum, descendantMaxima[cols[k] * halfHeight + rows[k]]);
+            }
+            Raise(maximum, std::fabs(coefficients[cols[k] * height + rows[k]]));
+        }
+    }
+    return maximum;
+}
+
+// Every offspring lies to the right of or below its parent, never at the same place, so
 // walking the columns and the rows backwards meets every offspring before its parent. Each
-// entry then takes the magnitudes of the four offspring and their own entries; a point with no
-// offspring keeps 0, the start value of every search.
+// entry takes the magnitudes of the four offspring and their own entries; a point without
+// offspring keeps 0, the start value of every search. Outside the lowest band the offspring
+// of (row, col) are rows 2 row and 2 row + 1 of columns 2 col and 2 col + 1.
 void BuildDescendantMaxima() {
     for (int32_t col = halfWidth - 1; col >= 0; col--) {
-        for (int32_t row = halfHeight - 1; row >= 0; row--) {
-            int32_t rows[4];
-            int32_t cols[4];
+        const float* left = coefficients + static_cast<size_t>(2 * col) * height;
+        const float* right = left + height;
+        const float* leftBelow = descendantMaxima + static_cast<size_t>(2 * col) * halfHeight;
+        const float* rightBelow = leftBelow + halfHeight;
+        bool childrenHaveEntries = 2 * col < halfWidth;
+        float* entries = descendantMaxima + static_cast<size_t>(col) * halfHeight;
+        int32_t lowestBandRows = col < COL ? LIG : 0;
+        for (int32_t row = halfHeight - 1; row >= lowestBandRows; row--) {
             float maximum = 0;
-            if (Offspring(rows, cols, row, col) != 0) {
-                for (int k = 0; k < 4; k++) {
-                    if (rows[k] < halfHeight && cols[k] < halfWidth) {
-                        Raise(maximum, descendantMaxima[cols[k] * halfHeight + rows[k]]);
-                    }
-                    Raise(maximum, std::fabs(coefficients[cols[k] * height + rows[k]]));
-                }
+            int32_t child = 2 * row;
+            if (childrenHaveEntries && child < halfHeight) {
+                Raise(maximum, leftBelow[child]);
+                Raise(maximum, rightBelow[child]);
+                Raise(maximum, leftBelow[child + 1]);
+                Raise(maximum, rightBelow[child + 1]);
             }
-            descendantMaxima[col * halfHeight + row] = maximum;
+            Raise(maximum, std::fabs(left[child]));
+            Raise(maximum, std::fabs(right[child]));
+            Raise(maximum, std::fabs(left[child + 1]));
+            Raise(maximum, std::fabs(right[child + 1]));
+            entries[row] = maximum;
+        }
+        for (int32_t row = lowestBandRows - 1; row >= 0; row--) {
+            entries[row] = LowestBandMaximum(row, col);
         }
     }
 }
