@@ -8,6 +8,7 @@
 #include <limits>
 #include <random>
 #include <string>
+#include <sys/resource.h>
 #include <unistd.h>
 #include <vector>
 
@@ -356,6 +357,48 @@ TEST_F(TarvelUnits, ShortInputLeavesZeros) {
 TEST_F(TarvelUnits, ListsHoldEveryCoefficientOfLargeImages) {
     InitFrom(2, 2, 10, "");
     EXPECT_EQ(ListCapacity, 2048 * 2048);
+}
+
+#if !defined(__SANITIZE_ADDRESS__)
+// Address space of this process now, in bytes.
+size_t AddressSpace() {
+    FILE* statm = fopen("/proc/self/statm", "r");
+    unsigned long pages = 0;
+    if (statm != nullptr) {
+        if (fscanf(statm, "%lu", &pages) != 1) {
+            pages = 0;
+        }
+        fclose(statm);
+    }
+    return pages * static_cast<size_t>(sysconf(_SC_PAGESIZE));
+}
+
+// Runs Init on a 4096 x 4096 image of zeros with `room` bytes of address space to spare: the
+// two coefficient arrays take 64 MiB each, each list 144 MiB.
+void InitWithin(size_t room) {
+    LIG = 16;
+    COL = 16;
+    EXPOS = 8;
+    if (freopen("/dev/null", "rb", stdin) == nullptr) {
+        exit(3);
+    }
+    struct rlimit limit;
+    limit.rlim_cur = limit.rlim_max = AddressSpace() + room;
+    setrlimit(RLIMIT_AS, &limit);
+    Init();
+    exit(0);
+}
+#endif
+
+// The coefficient arrays fail without a message, a list with its own.
+TEST_F(TarvelUnits, AllocationFailuresOfInitEndTheRun) {
+#if defined(__SANITIZE_ADDRESS__)
+    GTEST_SKIP() << "the address sanitizer reserves more address space than any limit leaves";
+#else
+    EXPECT_EXIT(InitWithin(32u << 20), ::testing::ExitedWithCode(255), "^$");
+    EXPECT_EXIT(InitWithin(200u << 20), ::testing::ExitedWithCode(255), "^Init : 3\n$");
+    EXPECT_EXIT(InitWithin(1000u << 20), ::testing::ExitedWithCode(0), "^$");
+#endif
 }
 
 // The limit counts appended points, removed ones included.
