@@ -65,3 +65,27 @@ paste <(bytes "${base}r.ima") <(bytes "${base}v.ima") <(bytes "${base}b.ima") \
         }
     }'
 echo "    -> ${base}s.ima ($(size "${base}s.ima")), $base.lut ($(wc -l < "$base.lut") lines)"
+
+echo
+echo "== tarvel: SPIHT coding of a Haar decomposition of samples/camera.raw"
+echo "   (512 x 512, 5 levels: lowest band 16 x 16; haar is the toolkit's companion tool)"
+mkdir -p "$out/tarvel"
+echo "\$ haar avant 16 16 5 < samples/camera.raw > $out/tarvel/camera.f32"
+"$bin/haar" avant 16 16 5 < samples/camera.raw > "$out/tarvel/camera.f32"
+echo "    -> $out/tarvel/camera.f32 ($(size "$out/tarvel/camera.f32"))"
+for rate in 0.1 0.25 0.5 1 2; do
+    bits=$(awk -v r="$rate" 'BEGIN { printf "%d", r * 512 * 512 }')
+    # Each rate runs in a folder of its own: tarvel writes fbin.dat where it runs.
+    dir=$out/tarvel/rate_$rate
+    mkdir -p "$dir"
+    echo "\$ tarvel 16 16 5 $bits < camera.f32 > $dir/camera.f32    ($rate bits per coefficient)"
+    if (cd "$dir" && "$top/$bin/tarvel" 16 16 5 "$bits" < ../camera.f32 > camera.f32 2> report.txt); then
+        echo "    planes $(grep -m 1 '^n=' "$dir/report.txt") to $(grep '^n=' "$dir/report.txt" | tail -n 1)"
+        echo "    $(grep -A 3 'nombre de bits' "$dir/report.txt" | tr '\n' ' ')"
+        "$bin/haar" arriere 16 16 5 < "$dir/camera.f32" > "$dir/camera.raw"
+        echo "    rebuilt image: $("$bin/haar" psnr samples/camera.raw "$dir/camera.raw" 2>&1)"
+        echo "    -> $dir/fbin.dat ($(size "$dir/fbin.dat")), $dir/camera.f32 ($(size "$dir/camera.f32")), $dir/camera.raw"
+    else
+        echo "    (status $?: $(tr '\n' ' ' < "$dir/report.txt"))"
+    fi
+done

@@ -2,6 +2,7 @@
 #include "cli_harness.h"
 
 #include <algorithm>
+#include <csignal>
 #include <cstdio>
 #include <cstdlib>
 #include <fcntl.h>
@@ -9,6 +10,7 @@
 #include <fstream>
 #include <iterator>
 #include <stdexcept>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -98,6 +100,14 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
         Redirect(inPath, O_RDONLY, 0);
         Redirect(outPath, O_WRONLY | O_CREAT | O_TRUNC, 1);
         Redirect(errPath, O_WRONLY | O_CREAT | O_TRUNC, 2);
+        if (options.fileSizeLimit > 0) {
+            signal(SIGXFSZ, SIG_IGN);
+            struct rlimit limit = {static_cast<rlim_t>(options.fileSizeLimit),
+                                   static_cast<rlim_t>(options.fileSizeLimit)};
+            if (setrlimit(RLIMIT_FSIZE, &limit) != 0) {
+                _exit(125);
+            }
+        }
         execv(program.c_str(), argv.data());
         _exit(127);
     }

@@ -14,6 +14,8 @@ struct RunResult {
 struct RunOptions {
     std::string stdinData;  // bytes fed on standard input (empty input by default)
     std::string stdoutPath; // when set, standard output goes to this file instead of `out`
+    long fileSizeLimit = 0; // when set, the program may write files of at most this many bytes
+                            // (RLIMIT_FSIZE, with SIGXFSZ ignored so that the write fails)
 };
 
 RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
