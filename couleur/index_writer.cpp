@@ -77,8 +77,8 @@ void WriteIndexImage() {
     free(indexTable);
     free(palette);
 
-    // Both outputs are flushed before either is closed, so that a failed write of the palette
-    // file also removes the index image.
+    // Both outputs are known written before either is closed: a failed write of the palette
+    // file must also remove the index image, closed or not.
     if (fflush(indexImage) != 0 || ferror(indexImage) || fflush(paletteFile) != 0 ||
         ferror(paletteFile)) {
         FatalError("erreur ecriture");
