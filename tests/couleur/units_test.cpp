@@ -16,6 +16,14 @@
 #include "couleur.h"
 #include "fatal_error.h"
 
+#ifdef __SANITIZE_ADDRESS__
+// Under AddressSanitizer a failed allocation gives null, as it does without it, so that the
+// program's own message for it can be tested.
+extern "C" const char* __asan_default_options() {
+    return "allocator_may_return_null=1";
+}
+#endif
+
 namespace {
 
 struct Pixel {
