@@ -36,6 +36,20 @@ for distance in 0 1 2; do
 done
 
 echo
+echo "== couleur: LBG palettes of samples/astronaut?.ima (512 x 512 RGB plane set)"
+for colours in 256 16; do
+    name=astronaut_N$colours
+    for c in r v b; do
+        cp "samples/astronaut$c.ima" "$out/$name$c.ima"
+    done
+    run "$name.txt" "$bin/couleur" "-f$out/$name" "-N$colours"
+    echo "    $(sed -n 's/^nombre code //p' "$out/$name.txt") reduced colours (shifts 4)," \
+        "$(( $(grep -c '^distorsion' "$out/$name.txt") / 2 )) passes," \
+        "last: $(grep '^distorsion' "$out/$name.txt" | tail -n 1)"
+    echo "    -> $out/${name}s.ima ($(size "$out/${name}s.ima")), $out/$name.lut" \
+        "($(wc -l < "$out/$name.lut") lines)"
+
+echo
 echo "== tripal: fixed 3-3-2 coding of the astronaut plane set (512 x 512 colour)"
 # The base name is shared by the planes and the outputs: the planes are copied next to them.
 mkdir -p "$out/tripal"

@@ -9,9 +9,13 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <poll.h>
+#include <pty.h>
 #include <stdexcept>
+#include <sys/ioctl.h>
 #include <sys/resource.h>
 #include <sys/wait.h>
+#include <termios.h>
 #include <unistd.h>
 
 namespace {
@@ -72,6 +76,34 @@ std::vector<std::string> ListDir(const std::string& path) {
     return names;
 }
 
+namespace {
+
+std::vector<char*> ArgumentVector(const std::string& program,
+                                  const std::vector<std::string>& args) {
+    std::vector<char*> argv;
+    argv.push_back(const_cast<char*>(program.c_str()));
+    for (const std::string& arg : args) {
+        argv.push_back(const_cast<char*>(arg.c_str()));
+    }
+    argv.push_back(nullptr);
+    return argv;
+}
+
+int WaitStatus(pid_t pid) {
+    int wstatus = 0;
+    if (waitpid(pid, &wstatus, 0) != pid) {
+        throw std::runtime_error("waitpid failed");
+    }
+    return WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+}
+
+bool SameSettings(const termios& a, const termios& b) {
+    return a.c_iflag == b.c_iflag && a.c_oflag == b.c_oflag && a.c_cflag == b.c_cflag &&
+           a.c_lflag == b.c_lflag && std::equal(a.c_cc, a.c_cc + NCCS, b.c_cc);
+}
+
+} // namespace
+
 RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
                      const std::string& workDir, const RunOptions& options) {
     // The captures live outside the working directory, which the tests inspect.
@@ -81,12 +113,7 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
     std::string errPath = capture.File("stderr");
     WriteFile(inPath, options.stdinData);
 
-    std::vector<char*> argv;
-    argv.push_back(const_cast<char*>(program.c_str()));
-    for (const std::string& arg : args) {
-        argv.push_back(const_cast<char*>(arg.c_str()));
-    }
-    argv.push_back(nullptr);
+    std::vector<char*> argv = ArgumentVector(program, args);
 
     fflush(nullptr);
     pid_t pid = fork();
@@ -111,14 +138,68 @@ RunResult RunProgram(const std::string& program, const std::vector<std::string>&
         execv(program.c_str(), argv.data());
         _exit(127);
     }
-    int wstatus = 0;
-    if (waitpid(pid, &wstatus, 0) != pid) {
-        throw std::runtime_error("waitpid failed");
-    }
-
     RunResult result;
-    result.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+    result.status = WaitStatus(pid);
     result.out = options.stdoutPath.empty() ? ReadFile(outPath) : std::string();
     result.err = ReadFile(errPath);
+    return result;
+}
+
+TerminalResult RunOnTerminal(const std::string& program, const std::vector<std::string>& args,
+                             const std::string& workDir, const std::string& typed) {
+    TempDir capture;
+    std::string outPath = capture.File("stdout");
+    std::string errPath = capture.File("stderr");
+    std::vector<char*> argv = ArgumentVector(program, args);
+
+    // The test keeps the terminal side open too, to read its settings and input afterwards.
+    int master, terminal;
+    if (openpty(&master, &terminal, nullptr, nullptr, nullptr) != 0) {
+        throw std::runtime_error("openpty failed");
+    }
+    termios before;
+    tcgetattr(terminal, &before);
+    if (write(master, typed.data(), typed.size()) != static_cast<ssize_t>(typed.size())) {
+        throw std::runtime_error("cannot type on the terminal");
+    }
+
+    fflush(nullptr);
+    pid_t pid = fork();
+    if (pid < 0) {
+        throw std::runtime_error("fork failed");
+    }
+    if (pid == 0) {
+        // A new session whose controlling terminal is the pseudo-terminal: the program is its
+        // foreground job.
+        if (setsid() < 0 || ioctl(terminal, TIOCSCTTY, 0) != 0 || dup2(terminal, 0) < 0 ||
+            chdir(workDir.c_str()) != 0) {
+            _exit(125);
+        }
+        close(master);
+        close(terminal);
+        Redirect(outPath, O_WRONLY | O_CREAT | O_TRUNC, 1);
+        Redirect(errPath, O_WRONLY | O_CREAT | O_TRUNC, 2);
+        execv(program.c_str(), argv.data());
+        _exit(127);
+    }
+
+    TerminalResult result;
+    result.run.status = WaitStatus(pid);
+    result.run.out = ReadFile(outPath);
+    result.run.err = ReadFile(errPath);
+    termios after;
+    tcgetattr(terminal, &after);
+    result.settingsKept = SameSettings(before, after);
+    char buffer[256];
+    pollfd input = {terminal, POLLIN, 0};
+    while (poll(&input, 1, 0) > 0 && (input.revents & POLLIN) != 0) {
+        ssize_t n = read(terminal, buffer, sizeof buffer);
+        if (n <= 0) {
+            break;
+        }
+        result.unread.append(buffer, static_cast<size_t>(n));
+    }
+    close(master);
+    close(terminal);
     return result;
 }

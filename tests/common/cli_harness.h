@@ -21,6 +21,19 @@ struct RunOptions {
 RunResult RunProgram(const std::string& program, const std::vector<std::string>& args,
                      const std::string& workDir, const RunOptions& options = RunOptions());
 
+// A run on a pseudo-terminal: standard input is the terminal, standard output and standard
+// error are captured as by RunProgram.
+struct TerminalResult {
+    RunResult run;
+    bool settingsKept;  // the terminal's settings at the end are those it started with
+    std::string unread; // what was left in the terminal's input after the program ended
+};
+
+// Runs the program as the foreground job of a fresh pseudo-terminal whose input already holds
+// `typed` (keys pressed before the program starts, not followed by a line end).
+TerminalResult RunOnTerminal(const std::string& program, const std::vector<std::string>& args,
+                             const std::string& workDir, const std::string& typed);
+
 // A fresh directory, removed with its contents at the end of the test.
 struct TempDir {
     std::string path;
