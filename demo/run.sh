@@ -48,6 +48,7 @@ for colours in 256 16; do
         "last: $(grep '^distorsion' "$out/$name.txt" | tail -n 1)"
     echo "    -> $out/${name}s.ima ($(size "$out/${name}s.ima")), $out/$name.lut" \
         "($(wc -l < "$out/$name.lut") lines)"
+done
 
 echo
 echo "== tripal: fixed 3-3-2 coding of the astronaut plane set (512 x 512 colour)"
