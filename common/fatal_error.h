@@ -22,7 +22,8 @@ FILE* OpenInputFile(const char* name);
 FILE* CreateOutputFile(const char* name, const char* mode);
 
 // Flushes and closes an output made by CreateOutputFile; a failure ends with "erreur ecriture".
-// Once closed the file is kept, whatever happens later.
+// The file stays remembered: a FatalError later in the run still removes it, since the run as
+// a whole failed.
 void CloseOutputFile(FILE* file);
 
 // Reads exactly `count` bytes, or ends with "erreur lecture".

@@ -2,6 +2,7 @@
 #include "cli_harness.h"
 
 #include <algorithm>
+#include <chrono>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -16,6 +17,7 @@
 #include <sys/resource.h>
 #include <sys/wait.h>
 #include <termios.h>
+#include <thread>
 #include <unistd.h>
 
 namespace {
@@ -89,10 +91,30 @@ std::vector<char*> ArgumentVector(const std::string& program,
     return argv;
 }
 
+// A program that runs past this many seconds is killed and the test fails, rather than hanging
+// the suite: a design or coding loop that never ends is a fault to report.
+constexpr int runTimeLimit = 300;
+
 int WaitStatus(pid_t pid) {
     int wstatus = 0;
-    if (waitpid(pid, &wstatus, 0) != pid) {
-        throw std::runtime_error("waitpid failed");
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(runTimeLimit);
+    auto pause = std::chrono::microseconds(200);
+    for (;;) {
+        pid_t done = waitpid(pid, &wstatus, WNOHANG);
+        if (done == pid) {
+            break;
+        }
+        if (done < 0) {
+            throw std::runtime_error("waitpid failed");
+        }
+        if (std::chrono::steady_clock::now() > deadline) {
+            kill(pid, SIGKILL);
+            waitpid(pid, &wstatus, 0);
+            throw std::runtime_error("the program ran past " + std::to_string(runTimeLimit) +
+                                     " seconds and was killed");
+        }
+        std::this_thread::sleep_for(pause);
+        pause = std::min(pause * 2, std::chrono::microseconds(20000));
     }
     return WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
 }

@@ -75,8 +75,7 @@ struct Tripal : ::testing::Test {
 };
 
 const std::vector<std::string> imgPlanes = {"imgb.ima", "imgr.ima", "imgv.ima"};
-const std::vector<std::string> imgAll = {"img.lut", "imgb.ima", "imgr.ima", "imgs.ima",
-                                         "imgv.ima"};
+const std::vector<std::string> imgAll = {"img.lut", "imgb.ima", "imgr.ima", "imgs.ima", "imgv.ima"};
 
 TEST_F(Tripal, NoArgumentPrintsTheUsageLineOnly) {
     RunResult r = Run({});
@@ -228,7 +227,10 @@ TEST_F(Tripal, EachOpenFailureNamesItsFile) {
          "erreur fichier palette\n",
          EISDIR,
          {"img.lut", "imgb.ima", "imgr.ima", "imgv.ima"}},
-        {{"imgr.ima", "imgv.ima", "imgb.ima", "imgs.ima/"}, "erreur fichier sortie\n", EISDIR, imgAll},
+        {{"imgr.ima", "imgv.ima", "imgb.ima", "imgs.ima/"},
+         "erreur fichier sortie\n",
+         EISDIR,
+         imgAll},
     };
     for (const Case& c : cases) {
         TempDir caseDir;
@@ -255,8 +257,8 @@ TEST_F(Tripal, UnreadablePlaneEndsTheRunAndRemovesTheOutputs) {
         const char* directory;
         const char* message;
     };
-    for (Case c : {Case{"imgr.ima", "erreur fichier rouge\n"},
-                   Case{"imgb.ima", "erreur fichier bleu\n"}}) {
+    for (Case c :
+         {Case{"imgr.ima", "erreur fichier rouge\n"}, Case{"imgb.ima", "erreur fichier bleu\n"}}) {
         TempDir caseDir;
         for (const char* name : {"imgr.ima", "imgv.ima", "imgb.ima"}) {
             if (strcmp(name, c.directory) == 0) {
@@ -348,14 +350,14 @@ TEST_F(Tripal, LineThatCannotBeMadeIsNamed) {
         const char* columns;
         const char* message;
     };
-    for (Case c : {Case{"-c400000000", "erreur ligne rouge\n"},
-                   Case{"-c200000000", "erreur ligne verte\n"},
-                   Case{"-c120000000", "erreur ligne bleue\n"},
-                   Case{"-c90000000", "erreur ligne sortie\n"}}) {
-        RunResult r = RunProgram("/bin/sh",
-                                 {"-c", "ulimit -v 307200 && exec \"$0\" \"$@\"", program, "-fimg",
-                                  c.columns, "-l0"},
-                                 dir.path);
+    for (Case c :
+         {Case{"-c400000000", "erreur ligne rouge\n"}, Case{"-c200000000", "erreur ligne verte\n"},
+          Case{"-c120000000", "erreur ligne bleue\n"},
+          Case{"-c90000000", "erreur ligne sortie\n"}}) {
+        RunResult r = RunProgram(
+            "/bin/sh",
+            {"-c", "ulimit -v 307200 && exec \"$0\" \"$@\"", program, "-fimg", c.columns, "-l0"},
+            dir.path);
         EXPECT_EQ(r.err, Report(c.message, ENOMEM)) << c.columns;
         EXPECT_EQ(r.status, ENOMEM) << c.columns;
     }

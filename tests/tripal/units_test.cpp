@@ -40,21 +40,11 @@ TEST(TripalDecimal, PlainConversion) {
         const char* text;
         int32_t value;
     };
-    for (Case c : {Case{"", 0},
-                   Case{"x12", 0},
-                   Case{"+", 0},
-                   Case{"- 7", 0},
-                   Case{"12", 12},
-                   Case{"0012", 12},
-                   Case{" \t\n\v\f\r+34x", 34},
-                   Case{"  -7", -7},
-                   Case{"4.9", 4},
-                   Case{"1 2", 1},
-                   Case{"2147483647", INT32_MAX},
-                   Case{"-2147483648", INT32_MIN},
+    for (Case c : {Case{"", 0}, Case{"x12", 0}, Case{"+", 0}, Case{"- 7", 0}, Case{"12", 12},
+                   Case{"0012", 12}, Case{" \t\n\v\f\r+34x", 34}, Case{"  -7", -7}, Case{"4.9", 4},
+                   Case{"1 2", 1}, Case{"2147483647", INT32_MAX}, Case{"-2147483648", INT32_MIN},
                    // Past 32 bits the value saturates instead of wrapping.
-                   Case{"2147483648", INT32_MAX},
-                   Case{"-2147483649", INT32_MIN},
+                   Case{"2147483648", INT32_MAX}, Case{"-2147483649", INT32_MIN},
                    Case{"99999999999999999999999999", INT32_MAX},
                    Case{"-99999999999999999999999999", INT32_MIN}}) {
         EXPECT_EQ(ReadDecimal(c.text), c.value) << '"' << c.text << '"';
