@@ -11,16 +11,9 @@ namespace {
 // table of 4 bytes per reduced colour in colour list order.
 void CountBlock(const uint8_t* red, const uint8_t* green, const uint8_t* blue, int64_t length,
                 uint32_t* counts) {
-    const int rs = redShift;
-    const int gs = greenShift;
-    const int bs = blueShift;
-    const int blueBits = 8 - bs;
-    const int greenBlueBits = 8 - gs + blueBits;
+    const ReducedLayout layout = CurrentLayout();
     for (int64_t k = 0; k < length; k++) {
-        uint32_t index = (static_cast<uint32_t>(red[k] >> rs) << greenBlueBits) |
-                         (static_cast<uint32_t>(green[k] >> gs) << blueBits) |
-                         static_cast<uint32_t>(blue[k] >> bs);
-        counts[index]++;
+        counts[ReducedIndex(layout, red[k], green[k], blue[k])]++;
     }
 }
 

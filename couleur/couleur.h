@@ -54,11 +54,24 @@ void OpenPlaneSet();
 // Number of reduced colours under the current shifts, and the place of one in a flat table:
 // reduced red varies slowest, reduced blue fastest, so table order is colour list order.
 int64_t ReducedColourCount();
-inline int64_t ReducedIndex(int red, int green, int blue) {
-    int greenBits = 8 - greenShift;
-    int blueBits = 8 - blueShift;
-    return (static_cast<int64_t>(red >> redShift) << (greenBits + blueBits)) |
-           ((green >> greenShift) << blueBits) | (blue >> blueShift);
+struct ReducedLayout {
+    int redShift;
+    int greenShift;
+    int blueShift;
+    int blueBits;      // bits of a reduced blue value
+    int greenBlueBits; // bits of a reduced green and blue value together
+};
+inline ReducedLayout CurrentLayout() {
+    return ReducedLayout{redShift, greenShift, blueShift, 8 - blueShift,
+                         8 - greenShift + 8 - blueShift};
+}
+// The layout is passed in, not read from the settings, so that the per-pixel loops keep it in
+// registers: their stores could otherwise change the settings as far as the compiler knows.
+inline uint32_t ReducedIndex(const ReducedLayout& layout, uint8_t red, uint8_t green,
+                             uint8_t blue) {
+    return (static_cast<uint32_t>(red >> layout.redShift) << layout.greenBlueBits) |
+           (static_cast<uint32_t>(green >> layout.greenShift) << layout.blueBits) |
+           static_cast<uint32_t>(blue >> layout.blueShift);
 }
 
 // Counts the reduced colours of the plane set and makes the colour list and colourCount.

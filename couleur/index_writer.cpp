@@ -9,16 +9,9 @@ namespace {
 
 void MapBlock(const uint8_t* red, const uint8_t* green, const uint8_t* blue, int64_t length,
               const uint8_t* indexTable, uint8_t* out) {
-    const int rs = redShift;
-    const int gs = greenShift;
-    const int bs = blueShift;
-    const int blueBits = 8 - bs;
-    const int greenBlueBits = 8 - gs + blueBits;
+    const ReducedLayout layout = CurrentLayout();
     for (int64_t k = 0; k < length; k++) {
-        uint32_t index = (static_cast<uint32_t>(red[k] >> rs) << greenBlueBits) |
-                         (static_cast<uint32_t>(green[k] >> gs) << blueBits) |
-                         static_cast<uint32_t>(blue[k] >> bs);
-        out[k] = indexTable[index];
+        out[k] = indexTable[ReducedIndex(layout, red[k], green[k], blue[k])];
     }
 }
 
@@ -47,7 +40,7 @@ void WriteIndexImage() {
     // Pixels are not searched again: each takes the cell its reduced colour got in the last
     // assignment. Entries that no colour is assigned to stay black.
     for (const ColourNode* node = colourList; node != nullptr; node = node->next) {
-        indexTable[ReducedIndex(node->red, node->green, node->blue)] =
+        indexTable[ReducedIndex(CurrentLayout(), node->red, node->green, node->blue)] =
             static_cast<uint8_t>(node->cell);
         const int32_t* entry = intPalette[node->cell];
         palette[node->cell] =
