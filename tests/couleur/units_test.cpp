@@ -15,6 +15,7 @@
 #include "cli_harness.h"
 #include "couleur.h"
 #include "fatal_error.h"
+#include "pixels.h"
 
 #ifdef __SANITIZE_ADDRESS__
 // Under AddressSanitizer a failed allocation gives null, as it does without it, so that the
@@ -25,10 +26,6 @@ extern "C" const char* __asan_default_options() {
 #endif
 
 namespace {
-
-struct Pixel {
-    int red, green, blue;
-};
 
 // A node as the tests compare it.
 using Colour = std::tuple<int, int, int, float>;
@@ -439,22 +436,6 @@ TEST_F(CouleurUnits, UpdateRoundsCentroidsComputedInTheirOwnPrecisions) {
         EXPECT_EQ(IntEntry(0), (std::vector<int>{c.centroid, 0, 0})) << c.pixels;
         ReleasePalettes();
     }
-}
-
-// The 768 lines of a palette file whose first entries are `colours`, the rest 0.
-std::string PaletteText(const std::vector<Pixel>& colours) {
-    std::string text;
-    for (int component = 0; component < 3; component++) {
-        for (size_t j = 0; j < 256; j++) {
-            int value = 0;
-            if (j < colours.size()) {
-                const Pixel& c = colours[j];
-                value = component == 0 ? c.red : component == 1 ? c.green : c.blue;
-            }
-            text += std::to_string(value) + "\n";
-        }
-    }
-    return text;
 }
 
 // 16385 pixels, one block and one byte. Samples 16 and 31 share the reduced red 1. The cells
