@@ -70,12 +70,8 @@ void WriteIndexImage() {
     free(indexTable);
     free(palette);
 
-    // Both outputs are known written before either is closed: a failed write of the palette
-    // file must also remove the index image, closed or not.
-    if (fflush(indexImage) != 0 || ferror(indexImage) || fflush(paletteFile) != 0 ||
-        ferror(paletteFile)) {
-        FatalError("erreur ecriture");
-    }
+    // A failed close of the palette file also removes the index image, closed or not: outputs
+    // stay remembered until the run ends.
     CloseOutputFile(indexImage);
     CloseOutputFile(paletteFile);
 }
